@@ -1,0 +1,341 @@
+// Runs the built tavrix as a user would, with a stand-in "xcopy.exe" that
+// records the arguments it was given and ends with a chosen status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "console_texts.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kTavrix = TAVRIX_BINARY;
+// The faketime library fixes the clock of tavrix itself, with no wrapper
+// process between the test and tavrix to catch signals or statuses.
+const char* const kFaketimeLibrary = FAKETIME_LIBRARY;
+
+// The moment every black-box run sees, in UTC.
+const char* const kFixedMoment = "@2026-12-11 14:05:00";
+const std::string kBannerAndUsage = std::string(tavrix::bannerText()) + std::string(tavrix::usageText());
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeExecutable(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+}
+
+// Writes one line per argument it receives (the program name aside), then a line of its own on
+// standard output, then ends with the status it was told.
+const char* const kStandIn = R"(#!/bin/sh
+: > "$STANDIN_RECORD"
+for argument in "$@"; do printf '%s\n' "$argument" >> "$STANDIN_RECORD"; done
+if [ -n "$STANDIN_WAIT_FOR_INTERRUPT" ]; then
+  trap 'echo "stand-in interrupted"; exit 3' INT
+  : > "$STANDIN_WAIT_FOR_INTERRUPT"
+  while :; do sleep 0.05; done
+fi
+echo "stand-in copied"
+[ -n "$STANDIN_KILL_ITSELF" ] && kill -TERM $$
+exit "${STANDIN_STATUS:-0}"
+)";
+
+struct Outcome {
+    int status = -1;  // exit status, or 128 plus the signal
+    std::string out;
+    std::string err;
+};
+
+class TavrixRun : public testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("tavrix-blackbox-" +
+                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                 std::to_string(getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(toolDir());
+        fs::create_directories(workDir());
+        writeExecutable(toolDir() / "xcopy.exe", kStandIn);
+        environment_["PATH"] = toolDir().string() + ":/usr/bin:/bin";
+        environment_["TZ"] = "UTC";
+        environment_["LD_PRELOAD"] = kFaketimeLibrary;
+        environment_["FAKETIME"] = kFixedMoment;
+        environment_["STANDIN_RECORD"] = record().string();
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    fs::path toolDir() const { return root_ / "tools"; }
+    fs::path workDir() const { return root_ / "work"; }
+    fs::path record() const { return root_ / "record"; }
+    bool toolStarted() const { return fs::exists(record()); }
+    std::string recordedArguments() const { return readFile(record()); }
+
+    std::vector<std::string> childEnvironment() const {
+        std::map<std::string, std::string> merged;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            std::string text = *entry;
+            std::size_t equals = text.find('=');
+            if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+        for (const auto& [name, value] : environment_) merged[name] = value;
+        for (const std::string& name : unset_) merged.erase(name);
+        std::vector<std::string> result;
+        for (const auto& [name, value] : merged) result.push_back(name + "=" + value);
+        return result;
+    }
+
+    // Starts tavrix at the fixed moment in its own process group, with
+    // standard output on a pipe, as in a script.
+    pid_t start(const std::vector<std::string>& arguments, int* outputPipe) {
+        std::vector<std::string> command = {kTavrix};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& text : command) argv.push_back(text.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> environment = childEnvironment();
+        std::vector<char*> envp;
+        for (std::string& text : environment) envp.push_back(text.data());
+        envp.push_back(nullptr);
+
+        int pipeEnds[2];
+        EXPECT_EQ(pipe(pipeEnds), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, (root_ / "stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+        posix_spawn_file_actions_addchdir_np(&actions, workDir().c_str());
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        pid_t child = 0;
+        int error = posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        close(pipeEnds[1]);
+        EXPECT_EQ(error, 0) << std::strerror(error);
+        *outputPipe = pipeEnds[0];
+        return child;
+    }
+
+    Outcome finish(pid_t child, int outputPipe) {
+        Outcome outcome;
+        char buffer[4096];
+        ssize_t count;
+        while ((count = read(outputPipe, buffer, sizeof buffer)) > 0) outcome.out.append(buffer, count);
+        close(outputPipe);
+        int status = 0;
+        waitpid(child, &status, 0);
+        outcome.status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        outcome.err = readFile(root_ / "stderr");
+        return outcome;
+    }
+
+    Outcome run(const std::vector<std::string>& arguments) {
+        int outputPipe = -1;
+        pid_t child = start(arguments, &outputPipe);
+        return finish(child, outputPipe);
+    }
+
+    fs::path root_;
+    std::map<std::string, std::string> environment_;
+    std::vector<std::string> unset_;
+};
+
+// Runs that end before the copy tool: the usage paths and display-only.
+struct EarlyEndCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string outputAfterBanner;
+    int status;
+    std::string error;
+};
+
+void PrintTo(const EarlyEndCase& c, std::ostream* out) { *out << c.name; }
+
+class EarlyEnd : public TavrixRun, public testing::WithParamInterface<EarlyEndCase> {};
+
+TEST_P(EarlyEnd, WritesExactlyThisAndStartsNothing) {
+    const EarlyEndCase& c = GetParam();
+    Outcome outcome = run(c.arguments);
+    EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) + c.outputAfterBanner);
+    EXPECT_EQ(outcome.err, c.error);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_FALSE(toolStarted());
+}
+
+const std::string kUsage(tavrix::usageText());
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EarlyEnd,
+    testing::Values(
+        EarlyEndCase{"UsageRequest", {"/?"}, kUsage, 0, ""},
+        EarlyEndCase{"UsageRequestAfterAValidRun", {"src", "dest\\", "/d", "/?", "/x"}, kUsage, 0, ""},
+        EarlyEndCase{"NoArguments", {}, kUsage, 125, "tavrix: missing source and destination\n"},
+        EarlyEndCase{"OnlyASource", {"/d", "src"}, kUsage, 125, "tavrix: missing destination\n"},
+        EarlyEndCase{"EmptySource", {"", "dest\\"}, kUsage, 125, "tavrix: the source argument is empty\n"},
+        EarlyEndCase{"EmptyDestination", {"src", "", "/d"}, kUsage, 125,
+                     "tavrix: the destination argument is empty\n"},
+        EarlyEndCase{"DisplayOnly", {"/v", "/d", "D:\\data", "E:\\bk\\"},
+                     "xcopy.exe D:\\data E:\\bk\\261211\\ /d:12-11-2026 /s /c /y\n", 0, ""},
+        EarlyEndCase{"DisplayOnlyAllCancelledOldFormat",
+                     {"/VERBOSE", "/H", "/o", "/-s", "/-C", "/-yes", "D:\\data", "E:\\bk"},
+                     "xcopy.exe D:\\data E:\\bk2026121114\\ /d:2026-12-11 \n", 0, ""},
+        EarlyEndCase{"DisplayOnlyNightShift", {"/n", "/v", "/M", "src", "dst/"},
+                     "xcopy.exe src dst/202612\\ /d:12-10-2026 /s /c /y\n", 0, ""},
+        EarlyEndCase{"DisplayOnlyQuotesBlanks", {"/v", "/d", "D:\\my data", "E:\\my bk\\"},
+                     "xcopy.exe \"D:\\my data\" \"E:\\my bk\\261211\\\\\" /d:12-11-2026 /s /c /y\n", 0,
+                     ""}),
+    [](const testing::TestParamInfo<EarlyEndCase>& info) { return std::string(info.param.name); });
+
+// Runs that start the stand-in tool: its arguments, its output after ours,
+// and its status as the run's.
+struct ToolRunCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> toolEnvironment;
+    std::string echoLine;
+    std::string recordedArguments;
+    int status;
+};
+
+void PrintTo(const ToolRunCase& c, std::ostream* out) { *out << c.name; }
+
+class ToolRun : public TavrixRun, public testing::WithParamInterface<ToolRunCase> {};
+
+TEST_P(ToolRun, StartsTheToolAndPassesItsStatusOn) {
+    const ToolRunCase& c = GetParam();
+    for (const auto& [name, value] : c.toolEnvironment) environment_[name] = value;
+    Outcome outcome = run(c.arguments);
+    EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) + c.echoLine + "stand-in copied\n");
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(recordedArguments(), c.recordedArguments);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ToolRun,
+    testing::Values(
+        ToolRunCase{"Default", {"/d", "D:\\data", "E:\\bk\\"}, {},
+                    "xcopy.exe D:\\data E:\\bk\\261211\\ /d:12-11-2026 /s /c /y\n",
+                    "D:\\data\nE:\\bk\\261211\\\n/d:12-11-2026\n/s\n/c\n/y\n", 0},
+        ToolRunCase{"BlanksAreOneArgumentEach", {"/D", "/-c", "my data", "my bk\\"}, {},
+                    "xcopy.exe \"my data\" \"my bk\\20261211\\\\\" /d:12-11-2026 /s /y\n",
+                    "my data\nmy bk\\20261211\\\n/d:12-11-2026\n/s\n/y\n", 0},
+        ToolRunCase{"NoSwitches", {"/-s", "/-c", "/-y", "a", "b"}, {},
+                    "xcopy.exe a b\\ /d:12-11-2026 \n", "a\nb\\\n/d:12-11-2026\n", 0},
+        ToolRunCase{"ToolStatusOne", {"a", "b"}, {{"STANDIN_STATUS", "1"}},
+                    "xcopy.exe a b\\ /d:12-11-2026 /s /c /y\n",
+                    "a\nb\\\n/d:12-11-2026\n/s\n/c\n/y\n", 1},
+        ToolRunCase{"ToolStatusFive", {"a", "b"}, {{"STANDIN_STATUS", "5"}},
+                    "xcopy.exe a b\\ /d:12-11-2026 /s /c /y\n",
+                    "a\nb\\\n/d:12-11-2026\n/s\n/c\n/y\n", 5},
+        ToolRunCase{"ToolKilledBySignal", {"a", "b"}, {{"STANDIN_KILL_ITSELF", "1"}},
+                    "xcopy.exe a b\\ /d:12-11-2026 /s /c /y\n",
+                    "a\nb\\\n/d:12-11-2026\n/s\n/c\n/y\n", 128 + SIGTERM}),
+    [](const testing::TestParamInfo<ToolRunCase>& info) { return std::string(info.param.name); });
+
+TEST_F(TavrixRun, LongArgumentsAreHeldWhole) {
+    std::string source = std::string(3000, 's');
+    std::string destination = std::string(3000, 'd') + "\\";
+    Outcome outcome = run({"/d", source, destination});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(recordedArguments(), source + "\n" + destination +
+                                       "261211\\\n/d:12-11-2026\n/s\n/c\n/y\n");
+}
+
+TEST_F(TavrixRun, CurrentDirectoryIsSearchedBeforePath) {
+    writeExecutable(workDir() / "xcopy.exe",
+                    "#!/bin/sh\necho \"current directory's tool\"\nexit 7\n");
+    Outcome outcome = run({"a", "b"});
+    EXPECT_EQ(outcome.status, 7);
+    EXPECT_NE(outcome.out.find("current directory's tool"), std::string::npos);
+    EXPECT_FALSE(toolStarted());
+}
+
+TEST_F(TavrixRun, NotFoundGives127AndOneErrorLine) {
+    fs::remove(toolDir() / "xcopy.exe");
+    Outcome outcome = run({"a", "b"});
+    EXPECT_EQ(outcome.status, 127);
+    EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) + "xcopy.exe a b\\ /d:12-11-2026 /s /c /y\n");
+    EXPECT_EQ(outcome.err, "tavrix: xcopy.exe not found in the current directory or on PATH\n");
+}
+
+TEST_F(TavrixRun, PathUnsetSearchesOnlyTheCurrentDirectory) {
+    unset_.push_back("PATH");
+    EXPECT_EQ(run({"a", "b"}).status, 127);
+    writeExecutable(workDir() / "xcopy.exe", "#!/bin/sh\nexit 6\n");
+    EXPECT_EQ(run({"a", "b"}).status, 6);
+}
+
+TEST_F(TavrixRun, FoundButNotStartableGives126) {
+    struct Case {
+        const char* name;
+        void (*plant)(const fs::path& place);
+    };
+    const Case cases[] = {
+        {"directory", [](const fs::path& place) { fs::create_directory(place); }},
+        {"not executable", [](const fs::path& place) { std::ofstream(place) << "#!/bin/sh\n"; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path place = workDir() / "xcopy.exe";
+        fs::remove_all(place);
+        c.plant(place);
+        Outcome outcome = run({"a", "b"});
+        EXPECT_EQ(outcome.status, 126);
+        EXPECT_EQ(outcome.err.rfind("tavrix: cannot start " + place.string() + ": ", 0), 0u)
+            << outcome.err;
+        EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1);
+        EXPECT_FALSE(toolStarted()) << "the search went past the first entry found";
+    }
+}
+
+TEST_F(TavrixRun, CtrlCReachesTheToolAndTavrixReportsItsStatus) {
+    fs::path ready = root_ / "ready";
+    environment_["STANDIN_WAIT_FOR_INTERRUPT"] = ready.string();
+    int outputPipe = -1;
+    pid_t child = start({"a", "b"}, &outputPipe);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fs::exists(ready) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(fs::exists(ready)) << "the stand-in never started";
+    // The terminal sends Ctrl+C to the whole foreground process group.
+    kill(-child, SIGINT);
+    Outcome outcome = finish(child, outputPipe);
+    EXPECT_EQ(outcome.status, 3);
+    EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) +
+                               "xcopy.exe a b\\ /d:12-11-2026 /s /c /y\nstand-in interrupted\n");
+}
+
+}  // namespace
