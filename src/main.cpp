@@ -6,26 +6,13 @@
 #include "entry.h"
 
 #ifdef _WIN32
-#include <windows.h>
-
-namespace {
-
-std::string toUtf8(const wchar_t* text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return "";
-    std::string converted(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, converted.data(), size, nullptr, nullptr);
-    converted.resize(static_cast<std::size_t>(size) - 1);
-    return converted;
-}
-
-}  // namespace
+#include "utf8_win32.h"
 
 // The wide entry point sees every path as typed; the narrow one would turn
 // characters outside the ANSI code page into "?", a wildcard to the tool.
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> arguments;
-    for (int index = 0; index < argc; ++index) arguments.push_back(toUtf8(argv[index]));
+    for (int index = 0; index < argc; ++index) arguments.push_back(tavrix::toUtf8(argv[index]));
     return tavrix::runTavrix(arguments);
 }
 
