@@ -1,28 +1,23 @@
 // Runs the built tavrix as a user would, with a stand-in "xcopy.exe" that
 // records the arguments it was given and ends with a chosen status.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "console_texts.h"
-
-extern char** environ;
+#include "posix_process.h"
 
 namespace {
 
@@ -64,11 +59,9 @@ echo "stand-in copied"
 exit "${STANDIN_STATUS:-0}"
 )";
 
-struct Outcome {
-    int status = -1;  // exit status, or 128 plus the signal
-    std::string out;
-    std::string err;
-};
+using testing_support::ProcessOutcome;
+using testing_support::ProcessRequest;
+using testing_support::RunningProcess;
 
 class TavrixRun : public testing::Test {
 protected:
@@ -95,80 +88,24 @@ protected:
     bool toolStarted() const { return fs::exists(record()); }
     std::string recordedArguments() const { return readFile(record()); }
 
-    std::vector<std::string> childEnvironment() const {
-        std::map<std::string, std::string> merged;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            std::string text = *entry;
-            std::size_t equals = text.find('=');
-            if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-        for (const auto& [name, value] : environment_) merged[name] = value;
-        for (const std::string& name : unset_) merged.erase(name);
-        std::vector<std::string> result;
-        for (const auto& [name, value] : merged) result.push_back(name + "=" + value);
-        return result;
+    // tavrix at the fixed moment, in its own process group, standard output
+    // on a pipe as in a script.
+    ProcessRequest request(const std::vector<std::string>& arguments) const {
+        ProcessRequest request;
+        request.command = {kTavrix};
+        request.command.insert(request.command.end(), arguments.begin(), arguments.end());
+        request.directory = workDir();
+        request.environment = environment_;
+        request.ownProcessGroup = true;
+        return request;
     }
 
-    // Starts tavrix at the fixed moment in its own process group, with
-    // standard output on a pipe, as in a script.
-    pid_t start(const std::vector<std::string>& arguments, int* outputPipe) {
-        std::vector<std::string> command = {kTavrix};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& text : command) argv.push_back(text.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> environment = childEnvironment();
-        std::vector<char*> envp;
-        for (std::string& text : environment) envp.push_back(text.data());
-        envp.push_back(nullptr);
-
-        int pipeEnds[2];
-        EXPECT_EQ(pipe(pipeEnds), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-        posix_spawn_file_actions_addopen(&actions, 2, (root_ / "stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-        posix_spawn_file_actions_addchdir_np(&actions, workDir().c_str());
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        pid_t child = 0;
-        int error = posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-        close(pipeEnds[1]);
-        EXPECT_EQ(error, 0) << std::strerror(error);
-        *outputPipe = pipeEnds[0];
-        return child;
-    }
-
-    Outcome finish(pid_t child, int outputPipe) {
-        Outcome outcome;
-        char buffer[4096];
-        ssize_t count;
-        while ((count = read(outputPipe, buffer, sizeof buffer)) > 0) outcome.out.append(buffer, count);
-        close(outputPipe);
-        int status = 0;
-        waitpid(child, &status, 0);
-        outcome.status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-        outcome.err = readFile(root_ / "stderr");
-        return outcome;
-    }
-
-    Outcome run(const std::vector<std::string>& arguments) {
-        int outputPipe = -1;
-        pid_t child = start(arguments, &outputPipe);
-        return finish(child, outputPipe);
+    ProcessOutcome run(const std::vector<std::string>& arguments) const {
+        return testing_support::runProcess(request(arguments));
     }
 
     fs::path root_;
-    std::map<std::string, std::string> environment_;
-    std::vector<std::string> unset_;
+    std::map<std::string, std::optional<std::string>> environment_;
 };
 
 // Runs that end before the copy tool: the usage paths and display-only.
@@ -186,7 +123,7 @@ class EarlyEnd : public TavrixRun, public testing::WithParamInterface<EarlyEndCa
 
 TEST_P(EarlyEnd, WritesExactlyThisAndStartsNothing) {
     const EarlyEndCase& c = GetParam();
-    Outcome outcome = run(c.arguments);
+    ProcessOutcome outcome = run(c.arguments);
     EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) + c.outputAfterBanner);
     EXPECT_EQ(outcome.err, c.error);
     EXPECT_EQ(outcome.status, c.status);
@@ -235,7 +172,7 @@ class ToolRun : public TavrixRun, public testing::WithParamInterface<ToolRunCase
 TEST_P(ToolRun, StartsTheToolAndPassesItsStatusOn) {
     const ToolRunCase& c = GetParam();
     for (const auto& [name, value] : c.toolEnvironment) environment_[name] = value;
-    Outcome outcome = run(c.arguments);
+    ProcessOutcome outcome = run(c.arguments);
     EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) + c.echoLine + "stand-in copied\n");
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(outcome.status, c.status);
@@ -267,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TavrixRun, LongArgumentsAreHeldWhole) {
     std::string source = std::string(3000, 's');
     std::string destination = std::string(3000, 'd') + "\\";
-    Outcome outcome = run({"/d", source, destination});
+    ProcessOutcome outcome = run({"/d", source, destination});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(recordedArguments(), source + "\n" + destination +
                                        "261211\\\n/d:12-11-2026\n/s\n/c\n/y\n");
@@ -276,7 +213,7 @@ TEST_F(TavrixRun, LongArgumentsAreHeldWhole) {
 TEST_F(TavrixRun, CurrentDirectoryIsSearchedBeforePath) {
     writeExecutable(workDir() / "xcopy.exe",
                     "#!/bin/sh\necho \"current directory's tool\"\nexit 7\n");
-    Outcome outcome = run({"a", "b"});
+    ProcessOutcome outcome = run({"a", "b"});
     EXPECT_EQ(outcome.status, 7);
     EXPECT_NE(outcome.out.find("current directory's tool"), std::string::npos);
     EXPECT_FALSE(toolStarted());
@@ -284,14 +221,14 @@ TEST_F(TavrixRun, CurrentDirectoryIsSearchedBeforePath) {
 
 TEST_F(TavrixRun, NotFoundGives127AndOneErrorLine) {
     fs::remove(toolDir() / "xcopy.exe");
-    Outcome outcome = run({"a", "b"});
+    ProcessOutcome outcome = run({"a", "b"});
     EXPECT_EQ(outcome.status, 127);
     EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) + "xcopy.exe a b\\ /d:12-11-2026 /s /c /y\n");
     EXPECT_EQ(outcome.err, "tavrix: xcopy.exe not found in the current directory or on PATH\n");
 }
 
 TEST_F(TavrixRun, PathUnsetSearchesOnlyTheCurrentDirectory) {
-    unset_.push_back("PATH");
+    environment_["PATH"] = std::nullopt;
     EXPECT_EQ(run({"a", "b"}).status, 127);
     writeExecutable(workDir() / "xcopy.exe", "#!/bin/sh\nexit 6\n");
     EXPECT_EQ(run({"a", "b"}).status, 6);
@@ -311,7 +248,7 @@ TEST_F(TavrixRun, FoundButNotStartableGives126) {
         fs::path place = workDir() / "xcopy.exe";
         fs::remove_all(place);
         c.plant(place);
-        Outcome outcome = run({"a", "b"});
+        ProcessOutcome outcome = run({"a", "b"});
         EXPECT_EQ(outcome.status, 126);
         EXPECT_EQ(outcome.err.rfind("tavrix: cannot start " + place.string() + ": ", 0), 0u)
             << outcome.err;
@@ -323,16 +260,15 @@ TEST_F(TavrixRun, FoundButNotStartableGives126) {
 TEST_F(TavrixRun, CtrlCReachesTheToolAndTavrixReportsItsStatus) {
     fs::path ready = root_ / "ready";
     environment_["STANDIN_WAIT_FOR_INTERRUPT"] = ready.string();
-    int outputPipe = -1;
-    pid_t child = start({"a", "b"}, &outputPipe);
+    RunningProcess tavrix(request({"a", "b"}));
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!fs::exists(ready) && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_TRUE(fs::exists(ready)) << "the stand-in never started";
     // The terminal sends Ctrl+C to the whole foreground process group.
-    kill(-child, SIGINT);
-    Outcome outcome = finish(child, outputPipe);
+    kill(-tavrix.pid(), SIGINT);
+    ProcessOutcome outcome = tavrix.finish();
     EXPECT_EQ(outcome.status, 3);
     EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) +
                                "xcopy.exe a b\\ /d:12-11-2026 /s /c /y\nstand-in interrupted\n");
