@@ -78,6 +78,7 @@ protected:
         environment_["TZ"] = "UTC";
         environment_["LD_PRELOAD"] = kFaketimeLibrary;
         environment_["FAKETIME"] = kFixedMoment;
+        environment_["NO_FAKE_STAT"] = "1";  // file times stay real
         environment_["STANDIN_RECORD"] = record().string();
     }
     void TearDown() override { fs::remove_all(root_); }
@@ -272,6 +273,33 @@ TEST_F(TavrixRun, CtrlCReachesTheToolAndTavrixReportsItsStatus) {
     EXPECT_EQ(outcome.status, 3);
     EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()) +
                                "xcopy.exe a b\\ /d:12-11-2026 /s /c /y\nstand-in interrupted\n");
+}
+
+// The whole job: tavrix finds the POSIX copy tool on PATH and makes a dated
+// copy of the files changed today.
+TEST_F(TavrixRun, MakesADatedCopyWithTheCopyTool) {
+    environment_["PATH"] = fs::path(COPYTOOL_BINARY).parent_path().string() + ":/usr/bin:/bin";
+    auto writeFile = [this](const char* name, std::time_t modified) {
+        fs::path path = workDir() / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << name;
+        fs::last_write_time(path, std::chrono::file_clock::from_sys(
+                                      std::chrono::system_clock::from_time_t(modified)));
+    };
+    const std::time_t thisMorning = 1796983200;  // 2026-12-11 10:00 UTC
+    writeFile("my data/today.txt", thisMorning);
+    writeFile("my data/sub/today too.txt", thisMorning);
+    writeFile("my data/last year.txt", thisMorning - 365 * 24 * 3600);
+
+    ProcessOutcome outcome = run({"/d", "my data", "backup\\"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    std::string ours = std::string(tavrix::bannerText()) +
+                       "xcopy.exe \"my data\" backup\\261211\\ /d:12-11-2026 /s /c /y\n";
+    EXPECT_EQ(outcome.out.substr(0, ours.size()), ours);
+    EXPECT_EQ(outcome.out.substr(outcome.out.size() - 17), "2 File(s) copied\n");
+    EXPECT_EQ(readFile(workDir() / "backup/261211/sub/today too.txt"), "my data/sub/today too.txt");
+    EXPECT_TRUE(fs::exists(workDir() / "backup/261211/today.txt"));
+    EXPECT_FALSE(fs::exists(workDir() / "backup/261211/last year.txt"));
 }
 
 }  // namespace
