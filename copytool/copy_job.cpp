@@ -7,11 +7,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "file_copy.h"
 #include "interruption.h"
@@ -31,6 +36,10 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 std::string withoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
+}
+
+bool isDotOrDotDot(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
 
 // What the source names: every file of a folder, or the files of a folder
@@ -58,14 +67,14 @@ bool nameMatches(const std::optional<std::string>& pattern, const char* name) {
 
 std::optional<SourceSelection> selectSource(const std::string& source) {
     struct stat status;
-    if (stat(source.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-        std::string shown = withoutTrailingSlashes(source);
-        return SourceSelection{source, shown, std::nullopt};
+    bool exists = stat(source.c_str(), &status) == 0;
+    if (exists && S_ISDIR(status.st_mode)) {
+        return SourceSelection{source, withoutTrailingSlashes(source), std::nullopt};
     }
     fs::path path(source);
     std::string name = path.filename().string();
     std::string folder = path.parent_path().string();
-    bool isFile = stat(source.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    bool isFile = exists && S_ISREG(status.st_mode);
     if (name.empty() || (!isFile && !hasWildcard(name))) return std::nullopt;
     struct stat folderStatus;
     if (stat(folder.empty() ? "." : folder.c_str(), &folderStatus) != 0 || !S_ISDIR(folderStatus.st_mode)) {
@@ -74,24 +83,23 @@ std::optional<SourceSelection> selectSource(const std::string& source) {
     return SourceSelection{folder.empty() ? "." : folder, folder, name};
 }
 
-// A target folder, made only when the first file goes into it, so that no
-// folder is left that received nothing.
-struct TargetFolder {
-    std::string path;
-    TargetFolder* parent = nullptr;  // none for the target itself
-    std::string name;                // within the parent
-    int descriptor = -1;
-
-    ~TargetFolder() {
-        if (descriptor >= 0) close(descriptor);
-    }
+// One source folder to copy into one target folder.
+struct FolderTask {
+    std::string source;
+    std::string shown;
+    std::string target;
+    bool isTop = false;
 };
 
 class CopyJob {
 public:
     CopyJob(const CopyOptions& options, std::FILE* out, std::FILE* errors, std::FILE* answers)
         : options_(options), out_(out), errors_(errors), answers_(answers),
-          overwriteAll_(options.overwriteWithoutAsking) {}
+          overwriteAll_(options.overwriteWithoutAsking) {
+        mode_t mask = umask(0);
+        umask(mask);
+        creationMask_ = mask;
+    }
 
     int run() {
         std::optional<SourceSelection> selection = selectSource(options_.source);
@@ -103,17 +111,11 @@ public:
             report(problem);
             return kStatusCannotStart;
         }
-        int folder = open(selection->folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder < 0) {
-            report("cannot read " + selection->folder + ": " + std::strerror(errno));
-            return kStatusCannotStart;
-        }
         namePattern_ = selection->namePattern;
-        TargetFolder target;
-        target.path = options_.target;
-        copyFolder(folder, selection->folderShown, target);
+        pending_.push_back({selection->folder, selection->folderShown, options_.target, true});
+        runWorkers();
 
-        std::fprintf(out_, "%d File(s) copied\n", filesCopied_);
+        std::fprintf(out_, "%d File(s) copied\n", filesCopied_.load());
         std::fflush(out_);
         if (interruptedRun_) return kStatusInterrupted;
         if (targetUnusable_) return kStatusCannotStart;
@@ -123,10 +125,57 @@ public:
     }
 
 private:
+    // Folders are shared out among worker threads, deepest first, so the
+    // folders waiting stay few. Questions before overwriting need one
+    // thread, so that they come one at a time and in order.
+    void runWorkers() {
+        unsigned count = options_.overwriteWithoutAsking ? std::clamp(std::thread::hardware_concurrency(), 1u, 4u) : 1u;
+        std::vector<std::thread> helpers;
+        for (unsigned index = 1; index < count; ++index) helpers.emplace_back([this] { work(); });
+        work();
+        for (std::thread& helper : helpers) helper.join();
+    }
+
+    void work() {
+        while (std::optional<FolderTask> task = nextTask()) {
+            std::vector<std::string> subfolders = copyFolder(*task);
+            finishTask(*task, subfolders);
+        }
+    }
+
+    std::optional<FolderTask> nextTask() {
+        std::unique_lock lock(queueMutex_);
+        queueChanged_.wait(lock, [this] { return !pending_.empty() || busyWorkers_ == 0; });
+        if (pending_.empty()) return std::nullopt;
+        FolderTask task = std::move(pending_.back());
+        pending_.pop_back();
+        ++busyWorkers_;
+        return task;
+    }
+
+    void finishTask(const FolderTask& task, const std::vector<std::string>& subfolders) {
+        std::lock_guard lock(queueMutex_);
+        if (!stopped()) {
+            // Reversed, so that the first subfolder is the next one taken.
+            for (auto name = subfolders.rbegin(); name != subfolders.rend(); ++name) {
+                pending_.push_back({joinPath(task.source, *name), joinPath(task.shown, *name),
+                                    joinPath(task.target, *name), false});
+            }
+        }
+        --busyWorkers_;
+        queueChanged_.notify_all();
+    }
+
     void report(const std::string& message) {
+        std::lock_guard lock(outputMutex_);
         std::fflush(out_);
         std::fprintf(errors_, "xcopy.exe: %s\n", message.c_str());
         std::fflush(errors_);
+    }
+
+    void fail(const std::string& message) {
+        report(message);
+        fileFailed_ = true;
     }
 
     // Whether to stop now: interrupted, the target unusable, or a file
@@ -150,37 +199,31 @@ private:
         return "";
     }
 
-    bool makeTargetFolder(TargetFolder& folder) {
-        if (folder.descriptor >= 0) return true;
-        if (folder.parent == nullptr) {
-            std::error_code error;
-            fs::create_directories(folder.path, error);
-            folder.descriptor = open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (folder.descriptor < 0) {
-                report("cannot make the target folder " + folder.path + ": " +
-                       std::strerror(errno));
-                targetUnusable_ = true;
-                return false;
-            }
-            return true;
+    // The target folder of a task, made when its first file comes, so that
+    // no folder is left that received nothing.
+    struct TargetFolder {
+        int descriptor = -1;
+        bool madeHere = false;  // we made it: no file of that name is there yet
+        ~TargetFolder() {
+            if (descriptor >= 0) close(descriptor);
         }
-        if (!makeTargetFolder(*folder.parent)) return false;
-        if (mkdirat(folder.parent->descriptor, folder.name.c_str(), 0777) != 0 && errno != EEXIST) {
-            fail("cannot make the folder " + folder.path + ": " + std::strerror(errno));
-            return false;
-        }
-        folder.descriptor = openat(folder.parent->descriptor, folder.name.c_str(),
-                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (folder.descriptor < 0) {
-            fail("cannot open the folder " + folder.path + ": " + std::strerror(errno));
-            return false;
-        }
-        return true;
-    }
+    };
 
-    void fail(const std::string& message) {
-        report(message);
-        fileFailed_ = true;
+    bool openTarget(const FolderTask& task, TargetFolder& target) {
+        if (target.descriptor >= 0) return true;
+        std::error_code error;
+        target.madeHere = fs::create_directories(task.target, error);
+        target.descriptor = open(task.target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (target.descriptor >= 0) return true;
+        std::string message = (task.isTop ? "cannot make the target folder " : "cannot make the folder ") +
+                              withoutTrailingSlashes(task.target) + ": " + std::strerror(errno);
+        if (task.isTop) {
+            report(message);
+            targetUnusable_ = true;
+        } else {
+            fail(message);
+        }
+        return false;
     }
 
     enum class Answer { Yes, No };
@@ -206,21 +249,26 @@ private:
         }
     }
 
-    void copyFile(int sourceFolder, const char* name, const struct stat& status,
-                  const std::string& shown, TargetFolder& target) {
+    void copyFile(int sourceFolder, const char* name, const struct stat& status, const FolderTask& task,
+                  TargetFolder& target) {
         ++filesSelected_;
-        if (!makeTargetFolder(target)) return;
-        std::string targetPath = joinPath(target.path, name);
+        if (!openTarget(task, target)) return;
+        std::string shown = joinPath(task.shown, name);
         struct stat existing;
-        if (fstatat(target.descriptor, name, &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!target.madeHere && fstatat(target.descriptor, name, &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+            std::string targetPath = joinPath(task.target, name);
             if (S_ISDIR(existing.st_mode)) {
                 fail("cannot overwrite the folder " + targetPath + " with a file");
                 return;
             }
             if (askToOverwrite(targetPath) == Answer::No || stopped()) return;
         }
-        std::fprintf(out_, "%s\n", shown.c_str());
-        FileCopyResult result = copyFileAtomically(sourceFolder, name, status, target.descriptor, name);
+        {
+            std::lock_guard lock(outputMutex_);
+            std::fprintf(out_, "%s\n", shown.c_str());
+        }
+        FileCopyResult result =
+            copyFileAtomically(sourceFolder, name, status, target.descriptor, name, creationMask_);
         if (result.interrupted) {
             interruptedRun_ = true;
         } else if (!result.copied) {
@@ -235,54 +283,39 @@ private:
         return !options_.changedSince || status.st_mtime >= *options_.changedSince;
     }
 
-    // The files of one folder first, then (with /s) its subfolders. The
-    // folder is read twice rather than held, so memory does not grow with
-    // its size; symbolic links are never followed.
-    void copyFolder(int folder, const std::string& shown, TargetFolder& target) {
-        DIR* listing = fdopendir(folder);
+    // Copies the selected files of one folder, in one pass over it, and
+    // returns its subfolders (with /s) for later tasks. Symbolic links are
+    // never followed, so the walk cannot loop or leave the source.
+    std::vector<std::string> copyFolder(const FolderTask& task) {
+        std::vector<std::string> subfolders;
+        int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (task.isTop ? 0 : O_NOFOLLOW);
+        int folder = open(task.source.c_str(), flags);
+        DIR* listing = folder >= 0 ? fdopendir(folder) : nullptr;
         if (listing == nullptr) {
-            close(folder);
-            fail("cannot read " + shown + ": " + std::strerror(errno));
-            return;
+            if (folder >= 0) close(folder);
+            if (errno != ELOOP) fail("cannot read " + task.shown + ": " + std::strerror(errno));
+            return subfolders;
         }
+        TargetFolder target;
         while (const dirent* entry = readdir(listing)) {
             if (stopped()) break;
-            if (entry->d_type == DT_DIR || isDotOrDotDot(entry->d_name)) continue;
+            if (isDotOrDotDot(entry->d_name)) continue;
+            if (entry->d_type == DT_DIR) {
+                if (options_.subfolders) subfolders.emplace_back(entry->d_name);
+                continue;
+            }
             struct stat status;
             if (fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            std::string entryShown = joinPath(shown, entry->d_name);
             if (S_ISREG(status.st_mode)) {
-                if (selected(entry->d_name, status)) copyFile(folder, entry->d_name, status, entryShown, target);
+                if (selected(entry->d_name, status)) copyFile(folder, entry->d_name, status, task, target);
+            } else if (S_ISDIR(status.st_mode)) {
+                if (options_.subfolders) subfolders.emplace_back(entry->d_name);
             } else if (S_ISLNK(status.st_mode)) {
-                report("not following the symbolic link " + entryShown);
-            }
-        }
-        if (options_.subfolders && !stopped()) {
-            rewinddir(listing);
-            while (const dirent* entry = readdir(listing)) {
-                if (stopped()) break;
-                if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
-                if (isDotOrDotDot(entry->d_name)) continue;
-                int subfolder = openat(folder, entry->d_name,
-                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (subfolder < 0) {
-                    if (errno != ENOTDIR && errno != ELOOP) {
-                        fail("cannot read " + joinPath(shown, entry->d_name) + ": " + std::strerror(errno));
-                    }
-                    continue;
-                }
-                TargetFolder subtarget;
-                subtarget.path = joinPath(target.path, entry->d_name);
-                subtarget.parent = &target;
-                subtarget.name = entry->d_name;
-                copyFolder(subfolder, joinPath(shown, entry->d_name), subtarget);
+                report("not following the symbolic link " + joinPath(task.shown, entry->d_name));
             }
         }
         closedir(listing);
-    }
-
-    static bool isDotOrDotDot(const char* name) {
-        return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+        return subfolders;
     }
 
     const CopyOptions& options_;
@@ -290,13 +323,22 @@ private:
     std::FILE* errors_;
     std::FILE* answers_;
     std::optional<std::string> namePattern_;
-    bool overwriteAll_;
+    mode_t creationMask_ = 0;
+
+    std::mutex queueMutex_;
+    std::condition_variable queueChanged_;
+    std::vector<FolderTask> pending_;
+    int busyWorkers_ = 0;
+
+    std::mutex outputMutex_;
+    bool overwriteAll_;  // with questions there is one thread only
     bool answersEnded_ = false;
-    int filesSelected_ = 0;
-    int filesCopied_ = 0;
-    bool fileFailed_ = false;
-    bool targetUnusable_ = false;
-    bool interruptedRun_ = false;
+
+    std::atomic<int> filesSelected_{0};
+    std::atomic<int> filesCopied_{0};
+    std::atomic<bool> fileFailed_{false};
+    std::atomic<bool> targetUnusable_{false};
+    std::atomic<bool> interruptedRun_{false};
 };
 
 }  // namespace

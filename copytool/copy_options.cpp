@@ -26,6 +26,13 @@ std::string lowered(std::string text) {
     return text;
 }
 
+// A switch is "/" and a word; "/d:" takes a date, which may hold any text.
+// An argument with a second slash is an absolute path: "/home/me/data".
+bool isSwitch(const std::string& argument) {
+    if (argument.empty() || argument[0] != '/') return false;
+    return lowered(argument).rfind("/d:", 0) == 0 || argument.find('/', 1) == std::string::npos;
+}
+
 }  // namespace
 
 std::string posixPath(std::string path) {
@@ -75,7 +82,7 @@ ParsedCopyOptions parseCopyOptions(const std::vector<std::string>& arguments) {
     int positionals = 0;
     for (std::size_t index = 1; index < arguments.size(); ++index) {
         const std::string& argument = arguments[index];
-        if (argument.empty() || argument[0] != '/') {
+        if (!isSwitch(argument)) {
             if (positionals == 0) {
                 options.source = posixPath(argument);
             } else if (positionals == 1) {

@@ -22,7 +22,9 @@ struct ParsedCopyOptions {
     std::string error;  // why the command line is refused; empty if accepted
 };
 
-// Element 0 is the program's own name and is not examined.
+// Element 0 is the program's own name and is not examined. An argument
+// that begins with "/" is a switch unless it holds a second "/", as an
+// absolute POSIX path does.
 ParsedCopyOptions parseCopyOptions(const std::vector<std::string>& arguments);
 
 // The start of a day given as MM-DD-YYYY or YYYY-MM-DD, in local time;

@@ -117,15 +117,15 @@ public:
     PartialFile(const PartialFile&) = delete;
     PartialFile& operator=(const PartialFile&) = delete;
 
-    bool open() {
+    bool open(mode_t mode) {
         if (procFileDescriptorsAvailable()) {
-            descriptor_ = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+            descriptor_ = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
             if (descriptor_ >= 0) return true;
             if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
         }
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::string name = temporaryName();
-            descriptor_ = openat(folder_, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+            descriptor_ = openat(folder_, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
             if (descriptor_ >= 0) {
                 name_ = name;
                 return true;
@@ -166,23 +166,27 @@ private:
 
 FileCopyResult copyFileAtomically(int sourceFolder, const char* sourceName,
                                   const struct stat& sourceStatus, int targetFolder,
-                                  const char* targetName) {
+                                  const char* targetName, mode_t creationMask) {
     FileCopyResult result;
     FileDescriptor source(openat(sourceFolder, sourceName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (source.get() < 0) {
         result.error = failure("cannot open");
         return result;
     }
+    const mode_t permissions = sourceStatus.st_mode & 0777;
     PartialFile partial(targetFolder);
-    if (!partial.open()) {
+    if (!partial.open(permissions)) {
         result.error = failure("cannot create a file in the target folder");
         return result;
     }
     if (!copyData(source.get(), partial.descriptor(), result)) return result;
 
+    // The file was made with the source's permissions less the umask; only
+    // where the umask took some away do they need setting again.
     const struct timespec times[2] = {sourceStatus.st_atim, sourceStatus.st_mtim};
-    if (fchmod(partial.descriptor(), sourceStatus.st_mode & 0777) != 0 ||
-        futimens(partial.descriptor(), times) != 0) {
+    bool permissionsKept = (permissions & ~creationMask) == permissions ||
+                           fchmod(partial.descriptor(), permissions) == 0;
+    if (!permissionsKept || futimens(partial.descriptor(), times) != 0) {
         result.error = failure("cannot keep the modification time and permissions");
         return result;
     }

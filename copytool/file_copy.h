@@ -18,9 +18,10 @@ struct FileCopyResult {
 };
 
 // `sourceFolder` and `targetFolder` are open folder descriptors;
-// `sourceStatus` is what fstatat said of the source.
+// `sourceStatus` is what fstatat said of the source; `creationMask` the
+// process's umask.
 FileCopyResult copyFileAtomically(int sourceFolder, const char* sourceName,
                                   const struct stat& sourceStatus, int targetFolder,
-                                  const char* targetName);
+                                  const char* targetName, mode_t creationMask);
 
 }  // namespace copytool

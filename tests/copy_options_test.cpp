@@ -33,6 +33,11 @@ TEST(CopyOptions, SourceTargetAndSwitchesInAnyOrderAndCase) {
     EXPECT_TRUE(parsed.options.overwriteWithoutAsking);
     EXPECT_FALSE(parsed.options.changedSince.has_value());
 
+    ParsedCopyOptions absolute = parse({"/home/me/data", "/s", "/var/backup/", "/d:12-11-2026"});
+    ASSERT_EQ(absolute.error, "");
+    EXPECT_EQ(absolute.options.source, "/home/me/data");
+    EXPECT_EQ(absolute.options.target, "/var/backup/");
+
     ParsedCopyOptions plain = parse({"a", "b"});
     EXPECT_FALSE(plain.options.subfolders || plain.options.continueOnError ||
                  plain.options.overwriteWithoutAsking);
@@ -86,6 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{{"a", "b", "/d"}, "invalid switch: /d"},
                     RefusalCase{{"a", "b", "/sy"}, "invalid switch: /sy"},
                     RefusalCase{{"a", "b", "/"}, "invalid switch: /"},
+                    RefusalCase{{"/tmp", "b"}, "invalid switch: /tmp"},
+                    RefusalCase{{"a", "b", "/d:12/11/2026"}, "invalid date: /d:12/11/2026"},
                     RefusalCase{{"", "b"}, "the source is empty"},
                     RefusalCase{{"a", ""}, "the target is empty"}));
 
