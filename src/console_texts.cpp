@@ -1,5 +1,7 @@
 #include "console_texts.h"
 
+#include "platform.h"
+
 namespace tavrix {
 
 namespace {
@@ -25,18 +27,14 @@ constexpr std::string_view kUsage =
     "\n"
     "\n";
 
-void write(std::FILE* out, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), out);
-}
-
 }  // namespace
 
 std::string_view bannerText() { return kBanner; }
 
 std::string_view usageText() { return kUsage; }
 
-void printBanner(std::FILE* out) { write(out, kBanner); }
+void printBanner() { platform::writeStandardOutput(kBanner); }
 
-void printUsage(std::FILE* out) { write(out, kUsage); }
+void printUsage() { platform::writeStandardOutput(kUsage); }
 
 }  // namespace tavrix

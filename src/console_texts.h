@@ -2,7 +2,6 @@
 // every run and the usage text.
 #pragma once
 
-#include <cstdio>
 #include <string_view>
 
 namespace tavrix {
@@ -13,7 +12,8 @@ std::string_view bannerText();
 // The fifteen usage lines, the last two empty.
 std::string_view usageText();
 
-void printBanner(std::FILE* out);
-void printUsage(std::FILE* out);
+// Write the texts to standard output.
+void printBanner();
+void printUsage();
 
 }  // namespace tavrix

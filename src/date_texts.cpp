@@ -36,6 +36,11 @@ std::optional<DateTexts> makeDateTexts(const RunSettings& settings, std::time_t 
         moment = *converted;
     }
 
+    // The copy tool reads four-digit years only; any other year would make a
+    // date switch it refuses or misreads.
+    int year = moment.tm_year + 1900;
+    if (year < 1000 || year > 9999) return std::nullopt;
+
     DateTexts texts;
     if (!settings.stampPattern.empty()) {
         auto stamp = formatTime(moment, settings.stampPattern.c_str(), kStampCapacity);

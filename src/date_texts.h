@@ -20,8 +20,8 @@ struct DateTexts {
 
 // `now` is the moment the entry routine read from the clock. Local time
 // follows the platform's time-zone setting. Empty when the platform cannot
-// convert the moment, or a text would not fit its capacity (a year past
-// 9999): a cut-short stamp or date would name the wrong day.
+// convert the moment, or its year has not four digits: a cut-short or
+// odd-length stamp or date would name the wrong day.
 std::optional<DateTexts> makeDateTexts(const RunSettings& settings, std::time_t now);
 
 }  // namespace tavrix

@@ -8,6 +8,7 @@
 #include "copy_command.h"
 #include "date_texts.h"
 #include "launch.h"
+#include "platform.h"
 
 namespace tavrix {
 
@@ -45,7 +46,17 @@ void applyCancellation(const std::string& argument, RunSettings& settings) {
 // place, the error stands after the lines written before it.
 void reportError(const std::string& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "tavrix: %s\n", message.c_str());
+    platform::writeStandardError("tavrix: " + message + "\n");
+}
+
+// A run whose own lines were lost is not a success: a display-only run
+// exists to show its line. A failure status already set stays.
+int withOutputChecked(int status) {
+    if (std::optional<std::string> problem = platform::standardOutputProblem()) {
+        reportError("cannot write to standard output: " + *problem);
+        if (status == kStatusSuccess) return kStatusRefused;
+    }
+    return status;
 }
 
 }  // namespace
@@ -96,34 +107,40 @@ std::string refusalReason(const RunSettings& settings) {
 }
 
 int runTavrix(const std::vector<std::string>& arguments) {
-    printBanner(stdout);
+    printBanner();
 
     ParsedArguments parsed = parseArguments(arguments);
     if (parsed.usageRequested) {
-        printUsage(stdout);
-        return kStatusSuccess;
+        printUsage();
+        return withOutputChecked(kStatusSuccess);
     }
     const RunSettings& settings = parsed.settings;
     if (std::string reason = refusalReason(settings); !reason.empty()) {
         reportError(reason);
-        printUsage(stdout);
-        return kStatusRefused;
+        printUsage();
+        return withOutputChecked(kStatusRefused);
     }
 
     // The clock is read once, here; both date texts come from this moment.
     std::optional<DateTexts> dateTexts = makeDateTexts(settings, std::time(nullptr));
     if (!dateTexts) {
         reportError("the local date cannot be determined from the clock");
-        return kStatusRefused;
+        return withOutputChecked(kStatusRefused);
     }
 
     CopyCommand command = buildCopyCommand(settings, *dateTexts);
-    std::string echoLine = formatEchoLine(command);
-    std::fwrite(echoLine.data(), 1, echoLine.size(), stdout);
-    if (command.displayOnly) return kStatusSuccess;
+    platform::writeStandardOutput(formatEchoLine(command));
+    if (command.displayOnly) return withOutputChecked(kStatusSuccess);
 
+    // The copy runs even when our own lines were lost: the backup matters
+    // more than its echo line. The tool's failure outranks ours.
+    std::optional<std::string> outputProblem = platform::standardOutputProblem();
     LaunchResult launch = launchCopyTool(command);
     if (!launch.error.empty()) reportError(launch.error);
+    if (outputProblem) {
+        reportError("cannot write to standard output: " + *outputProblem);
+        if (launch.exitStatus == kStatusSuccess) return kStatusRefused;
+    }
     return launch.exitStatus;
 }
 

@@ -21,8 +21,10 @@ std::string joinPath(const std::string& directory, const std::string& name,
 std::vector<std::string> programSearchPlaces(const std::string& programName,
                                              const std::string& currentDirectory,
                                              const std::optional<std::string>& pathValue,
-                                             const platform::SearchRules& rules) {
-    std::vector<std::string> places = {joinPath(currentDirectory, programName, rules)};
+                                             const platform::SearchRules& rules,
+                                             bool searchCurrentDirectory) {
+    std::vector<std::string> places;
+    if (searchCurrentDirectory) places.push_back(joinPath(currentDirectory, programName, rules));
     if (!pathValue) return places;
 
     std::size_t start = 0;
@@ -59,7 +61,8 @@ LaunchResult launchResultFor(const std::string& programPath, const platform::Pro
 LaunchResult launchCopyTool(const CopyCommand& command) {
     std::vector<std::string> places =
         programSearchPlaces(kCopyToolName, platform::currentDirectory(),
-                            platform::pathVariable(), platform::searchRules());
+                            platform::pathVariable(), platform::searchRules(),
+                            platform::searchesCurrentDirectory());
     std::optional<std::string> program = findFirstExisting(places);
     if (!program) {
         return {kStatusNotFound,

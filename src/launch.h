@@ -10,12 +10,15 @@
 
 namespace tavrix {
 
-// The places to look for `programName`, in order: the current directory,
-// then each PATH entry.
+// The places to look for `programName`, in order: the current directory
+// (unless `searchCurrentDirectory` is false), then each PATH entry. An empty
+// entry stands for the current directory whatever that flag says: it was
+// put there on purpose.
 std::vector<std::string> programSearchPlaces(const std::string& programName,
                                              const std::string& currentDirectory,
                                              const std::optional<std::string>& pathValue,
-                                             const platform::SearchRules& rules);
+                                             const platform::SearchRules& rules,
+                                             bool searchCurrentDirectory = true);
 
 // The first of `places` where anything of that name exists.
 std::optional<std::string> findFirstExisting(const std::vector<std::string>& places);

@@ -17,8 +17,12 @@ int wmain(int argc, wchar_t** argv) {
 }
 
 #else
+#include <signal.h>
 
 int main(int argc, char** argv) {
+    // A closed output pipe is reported as an error line and a status, not
+    // by dying of SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
     return tavrix::runTavrix(std::vector<std::string>(argv, argv + argc));
 }
 

@@ -4,9 +4,20 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavrix::platform {
+
+// Write UTF-8 text to standard output or standard error: on a Windows
+// console as wide characters, so that every path shows as typed; elsewhere
+// as the bytes given.
+void writeStandardOutput(std::string_view text);
+void writeStandardError(std::string_view text);
+
+// Flushes standard output and tells what went wrong with it since the
+// start of the run (a closed pipe, a full disk), if anything.
+std::optional<std::string> standardOutputProblem();
 
 // How this platform lists directories in PATH and joins a directory and a
 // file name.
@@ -21,6 +32,11 @@ SearchRules searchRules();
 
 // The current directory; "." when the platform cannot tell.
 std::string currentDirectory();
+
+// Whether the program search begins in the current directory. Windows
+// skips it when NoDefaultCurrentDirectoryInExePath is set, as its command
+// interpreter does.
+bool searchesCurrentDirectory();
 
 // The value of PATH; empty when the variable is not set.
 std::optional<std::string> pathVariable();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +14,30 @@
 extern char** environ;
 
 namespace tavrix::platform {
+
+namespace {
+
+int standardOutputError = 0;  // the first failed write's errno
+
+}  // namespace
+
+void writeStandardOutput(std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && standardOutputError == 0) {
+        standardOutputError = errno != 0 ? errno : EIO;
+    }
+}
+
+void writeStandardError(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); }
+
+std::optional<std::string> standardOutputProblem() {
+    errno = 0;
+    if (std::fflush(stdout) != 0 && standardOutputError == 0) {
+        standardOutputError = errno != 0 ? errno : EIO;
+    }
+    if (standardOutputError == 0 && std::ferror(stdout)) standardOutputError = EIO;
+    if (standardOutputError == 0) return std::nullopt;
+    return std::string(std::strerror(standardOutputError));
+}
 
 SearchRules searchRules() { return {':', '/', "/", false}; }
 
@@ -31,6 +56,8 @@ std::optional<std::string> pathVariable() {
     if (value == nullptr) return std::nullopt;
     return std::string(value);
 }
+
+bool searchesCurrentDirectory() { return true; }
 
 bool entryExists(const std::string& path) {
     struct stat status;
@@ -73,13 +100,15 @@ ProgramRun runProgram(const std::string& programPath, const std::string& /*comma
 
     InterruptsIgnored interruptsIgnored;
 
-    // The child gets default handling of the two signals back.
+    // The child gets default handling of the two signals back, and of
+    // SIGPIPE, which tavrix ignores to report a closed output itself.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGQUIT);
+    sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 

@@ -1,9 +1,59 @@
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "platform.h"
 #include "utf8_win32.h"
 
 namespace tavrix::platform {
+
+namespace {
+
+std::string systemMessage(DWORD error);
+
+std::string standardOutputError;  // the first failed write's cause
+
+// A console takes wide text; the bytes of UTF-8 would show as the console's
+// code page reads them.
+bool writeToConsole(DWORD handleName, std::FILE* stream, std::string_view text) {
+    HANDLE handle = GetStdHandle(handleName);
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || !GetConsoleMode(handle, &mode)) return false;
+    std::fflush(stream);
+    std::wstring wide = toWide(text);
+    DWORD written = 0;
+    if (!wide.empty() && !WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) &&
+        stream == stdout && standardOutputError.empty()) {
+        standardOutputError = systemMessage(GetLastError());
+    }
+    return true;
+}
+
+}  // namespace
+
+void writeStandardOutput(std::string_view text) {
+    if (writeToConsole(STD_OUTPUT_HANDLE, stdout, text)) return;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && standardOutputError.empty()) {
+        standardOutputError = std::strerror(errno != 0 ? errno : EIO);
+    }
+}
+
+void writeStandardError(std::string_view text) {
+    if (writeToConsole(STD_ERROR_HANDLE, stderr, text)) return;
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+std::optional<std::string> standardOutputProblem() {
+    errno = 0;
+    if (std::fflush(stdout) != 0 && standardOutputError.empty()) {
+        standardOutputError = std::strerror(errno != 0 ? errno : EIO);
+    }
+    if (standardOutputError.empty() && std::ferror(stdout)) standardOutputError = std::strerror(EIO);
+    if (standardOutputError.empty()) return std::nullopt;
+    return standardOutputError;
+}
 
 SearchRules searchRules() { return {';', '\\', "\\/", true}; }
 
@@ -15,6 +65,12 @@ std::string currentDirectory() {
     if (length == 0 || length >= size) return ".";
     buffer.resize(length);
     return toUtf8(buffer);
+}
+
+bool searchesCurrentDirectory() {
+    // Set to anything, the variable takes the current directory out.
+    return GetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", nullptr, 0) == 0 &&
+           GetLastError() == ERROR_ENVVAR_NOT_FOUND;
 }
 
 std::optional<std::string> pathVariable() {

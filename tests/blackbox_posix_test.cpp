@@ -203,13 +203,85 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ToolRunCase>& info) { return std::string(info.param.name); });
 
 TEST_F(TavrixRun, LongArgumentsAreHeldWhole) {
-    std::string source = std::string(3000, 's');
-    std::string destination = std::string(3000, 'd') + "\\";
+    std::string source = std::string(100000, 's');
+    std::string destination = std::string(99999, 'd') + "\\";
     ProcessOutcome outcome = run({"/d", source, destination});
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(recordedArguments(), source + "\n" + destination +
-                                       "261211\\\n/d:12-11-2026\n/s\n/c\n/y\n");
+    EXPECT_EQ(recordedArguments(), source + "\n" + destination + "261211\\\n/d:12-11-2026\n/s\n/c\n/y\n");
 }
+
+TEST_F(TavrixRun, PathOfAThousandEntriesIsSearchedInOrder) {
+    std::string path;
+    for (int index = 0; index < 1000; ++index) path += (root_ / ("missing" + std::to_string(index))).string() + ":";
+    environment_["PATH"] = path + toolDir().string();
+    EXPECT_EQ(run({"a", "b"}).status, 0);
+    EXPECT_TRUE(toolStarted());
+}
+
+TEST_F(TavrixRun, VanishedCurrentDirectoryIsPassedOver) {
+    // Run from a folder removed under it: the current directory cannot be
+    // named, and the search goes on along PATH.
+    ProcessRequest request = this->request({"a", "b"});
+    request.command.insert(request.command.begin(),
+                           {"/bin/sh", "-c", "mkdir gone && cd gone && rmdir ../gone && exec \"$0\" \"$@\""});
+    ProcessOutcome outcome = testing_support::runProcess(request);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(toolStarted());
+}
+
+TEST_F(TavrixRun, ClockBeyondWhatTheDateCanHoldIsRefused) {
+    environment_["FAKETIME"] = "+300000000000";  // some 9,500 years ahead
+    ProcessOutcome outcome = run({"/d", "a", "b\\"});
+    EXPECT_EQ(outcome.status, 125);
+    EXPECT_EQ(outcome.err, "tavrix: the local date cannot be determined from the clock\n");
+    EXPECT_EQ(outcome.out, std::string(tavrix::bannerText()));
+    EXPECT_FALSE(toolStarted());
+}
+
+// Standard output that cannot be written: one error line and a failure
+// status, never a crash; the tool's own failure outranks it.
+struct BrokenOutputCase {
+    const char* name;
+    bool closedPipe;  // else /dev/full
+    std::vector<std::string> arguments;
+    const char* toolStatus;
+    int status;
+    bool toolStarts;
+};
+
+void PrintTo(const BrokenOutputCase& c, std::ostream* out) { *out << c.name; }
+
+class BrokenOutput : public TavrixRun, public testing::WithParamInterface<BrokenOutputCase> {};
+
+TEST_P(BrokenOutput, IsReportedNotIgnored) {
+    const BrokenOutputCase& c = GetParam();
+    environment_["STANDIN_STATUS"] = c.toolStatus;
+    ProcessRequest request = this->request(c.arguments);
+    if (c.closedPipe) {
+        request.outputClosed = true;
+    } else {
+        request.outputFile = "/dev/full";
+    }
+    ProcessOutcome outcome = testing_support::runProcess(request);
+    EXPECT_EQ(outcome.status, c.status);
+    std::string reason = c.closedPipe ? "Broken pipe" : "No space left on device";
+    EXPECT_NE(outcome.err.find("tavrix: cannot write to standard output: " + reason + "\n"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(toolStarted(), c.toolStarts);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BrokenOutput,
+    testing::Values(BrokenOutputCase{"DisplayOnlyFull", false, {"/v", "a", "b"}, "0", 125, false},
+                    BrokenOutputCase{"DisplayOnlyClosed", true, {"/v", "a", "b"}, "0", 125, false},
+                    BrokenOutputCase{"UsageFull", false, {"/?"}, "0", 125, false},
+                    BrokenOutputCase{"RefusedClosed", true, {"a"}, "0", 125, false},
+                    // The copy still runs: the backup matters more than its echo line.
+                    BrokenOutputCase{"CopiedFull", false, {"a", "b"}, "0", 125, true},
+                    BrokenOutputCase{"ToolFailedFull", false, {"a", "b"}, "5", 5, true},
+                    // The stand-in itself dies writing to the closed pipe.
+                    BrokenOutputCase{"CopiedClosed", true, {"a", "b"}, "0", 128 + SIGPIPE, true}),
+    [](const testing::TestParamInfo<BrokenOutputCase>& info) { return std::string(info.param.name); });
 
 TEST_F(TavrixRun, CurrentDirectoryIsSearchedBeforePath) {
     writeExecutable(workDir() / "xcopy.exe",
@@ -300,6 +372,55 @@ TEST_F(TavrixRun, MakesADatedCopyWithTheCopyTool) {
     EXPECT_EQ(readFile(workDir() / "backup/261211/sub/today too.txt"), "my data/sub/today too.txt");
     EXPECT_TRUE(fs::exists(workDir() / "backup/261211/today.txt"));
     EXPECT_FALSE(fs::exists(workDir() / "backup/261211/last year.txt"));
+}
+
+// The copy tool's process, once tavrix has started it and it writes below
+// `folder`; 0 if that does not happen within 20 seconds.
+pid_t copyToolWritingBelow(pid_t tavrix, const fs::path& folder) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream children("/proc/" + std::to_string(tavrix) + "/task/" + std::to_string(tavrix) + "/children");
+        pid_t child = 0;
+        if (children >> child) {
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(child) + "/fd", error)) {
+                if (fs::read_symlink(entry.path(), error).string().rfind(folder.string() + "/", 0) == 0) return child;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return 0;
+}
+
+// The copy tool stopped in the middle of a large file, by Ctrl+C at the
+// terminal or killed outright: the status says so, and the target folder
+// holds the previous version and nothing else.
+TEST_F(TavrixRun, CopyToolStoppedMidwayLeavesNoPartialFile) {
+    struct Case {
+        const char* name;
+        bool wholeGroup;  // Ctrl+C reaches every process of the terminal's group
+        int signal;
+        int status;
+    };
+    environment_["PATH"] = fs::path(COPYTOOL_BINARY).parent_path().string() + ":/usr/bin:/bin";
+    fs::create_directories(workDir() / "src");
+    std::ofstream(workDir() / "src/big.bin").close();
+    fs::resize_file(workDir() / "src/big.bin", 8LL << 30);
+    fs::path target = workDir() / "backup/261211";
+    fs::create_directories(target);
+
+    for (const Case& c : {Case{"Ctrl+C", true, SIGINT, 2}, Case{"killed", false, SIGKILL, 128 + SIGKILL}}) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(target / "big.bin") << "previous version";
+        RunningProcess tavrix(request({"/d", "src", "backup\\"}));
+        pid_t copyTool = copyToolWritingBelow(tavrix.pid(), target);
+        ASSERT_NE(copyTool, 0) << "the copy never began";
+        kill(c.wholeGroup ? -tavrix.pid() : copyTool, c.signal);
+        ProcessOutcome outcome = tavrix.finish();
+        EXPECT_EQ(outcome.status, c.status) << outcome.out << outcome.err;
+        EXPECT_EQ(readFile(target / "big.bin"), "previous version");
+        EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);
+    }
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ protected:
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = in;
-        startup.hStdOutput = out;
+        startup.hStdOutput = consoleOutput_ != nullptr ? consoleOutput_ : out;
         startup.hStdError = err;
         PROCESS_INFORMATION process = {};
         std::wstring directory = root_.wstring();
@@ -204,6 +204,7 @@ protected:
 
     fs::path root_;
     EnvironmentChange environment_;
+    HANDLE consoleOutput_ = nullptr;  // standard output for the next runs, if not a file
 };
 
 TEST_F(TavrixExe, DefaultRunCopiesFilesChangedSinceTheDateIntoTheDateFolder) {
@@ -355,6 +356,21 @@ TEST_F(TavrixExe, DirectoryNamedLikeTheToolGives126) {
     EXPECT_FALSE(fs::exists(root_ / "argv.txt"));
 }
 
+// The platform's own opt-out: a program planted in an untrusted current
+// directory is not started.
+TEST_F(TavrixExe, NoDefaultCurrentDirectoryInExePathSkipsTheCurrentDirectory) {
+    fs::create_directory(root_ / "xcopy.exe");
+    useStandIn(kStandInFolder);
+    for (const wchar_t* value : {L"1", L""}) {
+        SCOPED_TRACE(toUtf8(value));
+        environment_.set(L"NoDefaultCurrentDirectoryInExePath", value);
+        fs::remove(root_ / "argv.txt");
+        Outcome outcome = run({L"a", L"b"});
+        EXPECT_EQ(outcome.status, 0u) << outcome.err;
+        EXPECT_TRUE(fs::exists(root_ / "argv.txt"));
+    }
+}
+
 TEST_F(TavrixExe, NothingFoundGives127) {
     useStandIn(L"C:\\nowhere");
     Outcome outcome = run({L"a", L"b"});
@@ -367,6 +383,21 @@ TEST_F(TavrixExe, RefusedArgumentsGive125) {
     EXPECT_EQ(outcome.status, 125u);
     EXPECT_EQ(outcome.err, "tavrix: the source argument is empty\r\n");
     EXPECT_EQ(outcome.out, crlf(std::string(tavrix::bannerText()) + std::string(tavrix::usageText())));
+}
+
+// Standard output that cannot be written: an error line and a failure
+// status, never success for a line that was lost.
+TEST_F(TavrixExe, ClosedOutputIsReported) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE reading = nullptr, writing = nullptr;
+    ASSERT_TRUE(CreatePipe(&reading, &writing, &inheritable, 0));
+    CloseHandle(reading);
+    consoleOutput_ = writing;
+    Outcome outcome = run({L"/v", L"a", L"b"});
+    consoleOutput_ = nullptr;
+    CloseHandle(writing);
+    EXPECT_EQ(outcome.status, 125u);
+    EXPECT_EQ(outcome.err.rfind("tavrix: cannot write to standard output: ", 0), 0u) << outcome.err;
 }
 
 // Ctrl+C goes to every process on the console: the tool sees it, and

@@ -70,6 +70,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {"C:\\w\\xcopy.exe", "C:\\bin\\xcopy.exe"}}),
     [](const testing::TestParamInfo<SearchCase>& info) { return std::string(info.param.name); });
 
+TEST(SearchPlaces, CurrentDirectoryCanBeLeftOut) {
+    // An empty entry still names the current directory: someone put it there.
+    EXPECT_EQ(programSearchPlaces("xcopy.exe", "C:\\w", std::string("C:\\bin;"), kWindowsRules, false),
+              (Places{"C:\\bin\\xcopy.exe", "C:\\w\\xcopy.exe"}));
+    EXPECT_EQ(programSearchPlaces("xcopy.exe", "C:\\w", std::nullopt, kWindowsRules, false), Places{});
+}
+
 // Real folders: the first place where anything of the name exists wins.
 class FindFirstExistingTest : public testing::Test {
 protected:

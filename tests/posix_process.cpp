@@ -72,7 +72,16 @@ RunningProcess::RunningProcess(const ProcessRequest& request) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    if (!request.outputFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, request.outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    } else {
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    }
+    if (request.outputClosed) {
+        // With the reading end gone before the start, every write fails.
+        close(pipeEnds[0]);
+        pipeEnds[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
     posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);

@@ -23,6 +23,8 @@ struct ProcessRequest {
     // Changes to this process's environment: a value, or none to unset.
     std::map<std::string, std::optional<std::string>> environment;
     std::string input;                 // its standard input
+    std::string outputFile;            // standard output to this file, not a pipe
+    bool outputClosed = false;         // standard output a pipe nobody reads
     bool ownProcessGroup = false;      // so a test can signal it as a terminal would
 };
 
