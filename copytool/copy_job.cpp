@@ -116,10 +116,17 @@ public:
         runWorkers();
 
         std::fprintf(out_, "%d File(s) copied\n", filesCopied_.load());
-        std::fflush(out_);
+        // A listing that was lost is a failure too, though the files are
+        // copied: a script must not take silence for success.
+        errno = 0;
+        if (std::fflush(out_) != 0 || std::ferror(out_)) {
+            std::fprintf(errors_, "xcopy.exe: cannot write to standard output: %s\n",
+                         std::strerror(errno != 0 ? errno : EIO));
+            outputLost_ = true;
+        }
         if (interruptedRun_) return kStatusInterrupted;
         if (targetUnusable_) return kStatusCannotStart;
-        if (fileFailed_) return kStatusWriteFailed;
+        if (fileFailed_ || outputLost_) return kStatusWriteFailed;
         if (filesSelected_ == 0) return kStatusNothingFound;
         return kStatusCopied;
     }
@@ -339,6 +346,7 @@ private:
     std::atomic<bool> fileFailed_{false};
     std::atomic<bool> targetUnusable_{false};
     std::atomic<bool> interruptedRun_{false};
+    bool outputLost_ = false;
 };
 
 }  // namespace

@@ -12,7 +12,7 @@ constexpr int kStatusCopied = 0;
 constexpr int kStatusNothingFound = 1;
 constexpr int kStatusInterrupted = 2;
 constexpr int kStatusCannotStart = 4;  // command line, source or target at fault
-constexpr int kStatusWriteFailed = 5;
+constexpr int kStatusWriteFailed = 5;    // a file, or the listing, could not be written
 
 // Runs the copy. Lists the files on `out` as they are copied and asks
 // there before overwriting (unless /y), reading answers from `answers`;

@@ -1,4 +1,6 @@
 // The POSIX stand-in for the Windows "xcopy.exe" that tavrix starts.
+#include <signal.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,5 +17,7 @@ int main(int argc, char** argv) {
         return copytool::kStatusCannotStart;
     }
     copytool::watchForInterruption();
+    // A closed output ends the listing, not the copy.
+    signal(SIGPIPE, SIG_IGN);
     return copytool::runCopyJob(parsed.options, stdout, stderr, stdin);
 }

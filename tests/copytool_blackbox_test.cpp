@@ -290,6 +290,24 @@ TEST_F(CopyTool, FailureStopsTheCopyUnlessToldToContinue) {
     EXPECT_EQ(continued.out.substr(continued.out.size() - 17), "1 File(s) copied\n");
 }
 
+TEST_F(CopyTool, UnwritableListingFailsTheRunButNotTheCopy) {
+    writeFile("src/a.txt", "a");
+    for (bool closedPipe : {false, true}) {
+        SCOPED_TRACE(closedPipe ? "closed pipe" : "/dev/full");
+        fs::remove_all(root_ / "dst");
+        ProcessRequest request = this->request({"src", "dst", "/y"});
+        if (closedPipe) {
+            request.outputClosed = true;
+        } else {
+            request.outputFile = "/dev/full";
+        }
+        ProcessOutcome outcome = testing_support::runProcess(request);
+        EXPECT_EQ(outcome.status, 5);
+        EXPECT_EQ(outcome.err.rfind("xcopy.exe: cannot write to standard output: ", 0), 0u) << outcome.err;
+        EXPECT_EQ(contents("dst/a.txt"), "a");
+    }
+}
+
 TEST_F(CopyTool, ModificationTimesAndPermissionsAreKept) {
     writeFile("src/script.sh", "#!/bin/sh\n");
     writeFile("src/private.txt", "secret");
