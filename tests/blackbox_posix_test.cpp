@@ -11,7 +11,6 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,14 +29,8 @@ const char* const kFaketimeLibrary = FAKETIME_LIBRARY;
 
 // The moment every black-box run sees, in UTC.
 const char* const kFixedMoment = "@2026-12-11 14:05:00";
-const std::string kBannerAndUsage = std::string(tavrix::bannerText()) + std::string(tavrix::usageText());
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string readFile(const fs::path& path) { return testing_support::readWholeFile(path); }
 
 void writeExecutable(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;

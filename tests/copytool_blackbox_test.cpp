@@ -22,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ProcessOutcome;
 using testing_support::ProcessRequest;
+using testing_support::startOfToday;
 using testing_support::readWholeFile;
 
 const char* const kCopyTool = COPYTOOL_BINARY;
@@ -30,14 +31,6 @@ std::string dateSwitch(std::time_t moment, const char* pattern) {
     char text[32];
     std::strftime(text, sizeof text, pattern, std::localtime(&moment));
     return text;
-}
-
-std::time_t startOfToday() {
-    std::time_t now = std::time(nullptr);
-    std::tm fields = *std::localtime(&now);
-    fields.tm_hour = fields.tm_min = fields.tm_sec = 0;
-    fields.tm_isdst = -1;
-    return std::mktime(&fields);
 }
 
 class CopyTool : public testing::Test {

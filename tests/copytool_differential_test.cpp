@@ -22,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::ProcessOutcome;
 using testing_support::ProcessRequest;
+using testing_support::startOfToday;
 
 struct FileState {
     std::string contents;
@@ -46,14 +47,6 @@ std::map<std::string, FileState> filesBelow(const fs::path& folder) {
             testing_support::readWholeFile(entry.path()), status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
     }
     return files;
-}
-
-std::time_t startOfToday() {
-    std::time_t now = std::time(nullptr);
-    std::tm fields = *std::localtime(&now);
-    fields.tm_hour = fields.tm_min = fields.tm_sec = 0;
-    fields.tm_isdst = -1;
-    return std::mktime(&fields);
 }
 
 std::string todaySwitch() {

@@ -54,6 +54,14 @@ std::string readWholeFile(const std::string& path) {
     return text.str();
 }
 
+std::time_t startOfToday() {
+    std::time_t now = std::time(nullptr);
+    std::tm fields = *std::localtime(&now);
+    fields.tm_hour = fields.tm_min = fields.tm_sec = 0;
+    fields.tm_isdst = -1;
+    return std::mktime(&fields);
+}
+
 RunningProcess::RunningProcess(const ProcessRequest& request) {
     char scratchTemplate[] = "/tmp/test-process-XXXXXX";
     if (mkdtemp(scratchTemplate) == nullptr) throw std::runtime_error("mkdtemp failed");

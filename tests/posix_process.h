@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -48,5 +49,8 @@ private:
 ProcessOutcome runProcess(const ProcessRequest& request);
 
 std::string readWholeFile(const std::string& path);
+
+// Local midnight at the start of today.
+std::time_t startOfToday();
 
 }  // namespace testing_support
