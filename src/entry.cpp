@@ -54,7 +54,7 @@ void reportError(const std::string& message) {
 int withOutputChecked(int status) {
     if (std::optional<std::string> problem = platform::standardOutputProblem()) {
         reportError("cannot write to standard output: " + *problem);
-        if (status == kStatusSuccess) return kStatusRefused;
+        if (status == kStatusSuccess) return kStatusOwnFailure;
     }
     return status;
 }
@@ -118,14 +118,14 @@ int runTavrix(const std::vector<std::string>& arguments) {
     if (std::string reason = refusalReason(settings); !reason.empty()) {
         reportError(reason);
         printUsage();
-        return withOutputChecked(kStatusRefused);
+        return withOutputChecked(kStatusOwnFailure);
     }
 
     // The clock is read once, here; both date texts come from this moment.
     std::optional<DateTexts> dateTexts = makeDateTexts(settings, std::time(nullptr));
     if (!dateTexts) {
         reportError("the local date cannot be determined from the clock");
-        return withOutputChecked(kStatusRefused);
+        return withOutputChecked(kStatusOwnFailure);
     }
 
     CopyCommand command = buildCopyCommand(settings, *dateTexts);
@@ -139,7 +139,7 @@ int runTavrix(const std::vector<std::string>& arguments) {
     if (!launch.error.empty()) reportError(launch.error);
     if (outputProblem) {
         reportError("cannot write to standard output: " + *outputProblem);
-        if (launch.exitStatus == kStatusSuccess) return kStatusRefused;
+        if (launch.exitStatus == kStatusSuccess) return kStatusOwnFailure;
     }
     return launch.exitStatus;
 }

@@ -10,7 +10,7 @@ namespace tavrix {
 // Exit statuses of tavrix's own. A run that starts the copy tool ends with
 // the tool's status instead; these stay clear of the tool's 0, 1, 2, 4, 5.
 constexpr int kStatusSuccess = 0;
-constexpr int kStatusRefused = 125;      // usage refused, or the date unusable
+constexpr int kStatusOwnFailure = 125;   // tavrix itself failed: arguments refused, no usable date, output lost
 constexpr int kStatusCannotStart = 126;  // "xcopy.exe" found but not startable
 constexpr int kStatusNotFound = 127;     // no "xcopy.exe" anywhere
 
