@@ -16,14 +16,12 @@
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
 const char* const kZones[] = {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0",
                               "<+1345>-13:45<+1445>,M9.5.0/2:45,M4.1.0/3:45", "<-03>3"};
 
 }  // namespace
+
+using fuzzing::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::FuzzInput input(data, size);

@@ -9,18 +9,12 @@
 #include "copy_options.h"
 #include "fuzz_input.h"
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("TZ", "UTC0", 1);
     return 0;
 }
+
+using fuzzing::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> arguments = fuzzing::FuzzInput(data, size).texts();

@@ -3,11 +3,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace fuzzing {
+
+// A broken invariant is a finding: stop so that the fuzzer saves the input.
+inline void check(bool condition) {
+    if (!condition) std::abort();
+}
 
 class FuzzInput {
 public:

@@ -10,13 +10,11 @@
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
 const tavrix::platform::SearchRules kRules[] = {{':', '/', "/", false}, {';', '\\', "\\/", true}};
 
 }  // namespace
+
+using fuzzing::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::FuzzInput input(data, size);

@@ -51,12 +51,14 @@ void reportError(const std::string& message) {
 
 // A run whose own lines were lost is not a success: a display-only run
 // exists to show its line. A failure status already set stays.
+int withOutputProblem(int status, const std::optional<std::string>& problem) {
+    if (!problem) return status;
+    reportError("cannot write to standard output: " + *problem);
+    return status == kStatusSuccess ? kStatusOwnFailure : status;
+}
+
 int withOutputChecked(int status) {
-    if (std::optional<std::string> problem = platform::standardOutputProblem()) {
-        reportError("cannot write to standard output: " + *problem);
-        if (status == kStatusSuccess) return kStatusOwnFailure;
-    }
-    return status;
+    return withOutputProblem(status, platform::standardOutputProblem());
 }
 
 }  // namespace
@@ -137,11 +139,7 @@ int runTavrix(const std::vector<std::string>& arguments) {
     std::optional<std::string> outputProblem = platform::standardOutputProblem();
     LaunchResult launch = launchCopyTool(command);
     if (!launch.error.empty()) reportError(launch.error);
-    if (outputProblem) {
-        reportError("cannot write to standard output: " + *outputProblem);
-        if (launch.exitStatus == kStatusSuccess) return kStatusOwnFailure;
-    }
-    return launch.exitStatus;
+    return withOutputProblem(launch.exitStatus, outputProblem);
 }
 
 }  // namespace tavrix

@@ -11,7 +11,20 @@ namespace tavrix::platform {
 
 namespace {
 
-std::string systemMessage(DWORD error);
+std::string systemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                                message.back() == L' ' || message.back() == L'.')) {
+        message.pop_back();
+    }
+    if (message.empty()) return "error " + std::to_string(error);
+    return toUtf8(message);
+}
 
 std::string standardOutputError;  // the first failed write's cause
 
@@ -91,21 +104,6 @@ bool entryExists(const std::string& path) {
 }
 
 namespace {
-
-std::string systemMessage(DWORD error) {
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.')) {
-        message.pop_back();
-    }
-    if (message.empty()) return "error " + std::to_string(error);
-    return toUtf8(message);
-}
 
 // Ctrl+C and Ctrl+Break go to every process on the console. While the tool
 // runs, tavrix takes them as handled and keeps waiting, so it ends after

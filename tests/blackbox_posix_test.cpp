@@ -374,12 +374,7 @@ pid_t copyToolWritingBelow(pid_t tavrix, const fs::path& folder) {
     while (std::chrono::steady_clock::now() < deadline) {
         std::ifstream children("/proc/" + std::to_string(tavrix) + "/task/" + std::to_string(tavrix) + "/children");
         pid_t child = 0;
-        if (children >> child) {
-            std::error_code error;
-            for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(child) + "/fd", error)) {
-                if (fs::read_symlink(entry.path(), error).string().rfind(folder.string() + "/", 0) == 0) return child;
-            }
-        }
+        if (children >> child && testing_support::hasFileOpenBelow(child, folder)) return child;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return 0;

@@ -348,16 +348,6 @@ TEST_F(CopyTool, NamedSourceFolderMayBeALink) {
     EXPECT_EQ(contents("dst/a.txt"), "a");
 }
 
-// Whether the process has a file open below `folder`.
-bool writesBelow(pid_t pid, const fs::path& folder) {
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-        std::string target = fs::read_symlink(entry.path(), error).string();
-        if (target.rfind(folder.string() + "/", 0) == 0) return true;
-    }
-    return false;
-}
-
 TEST_F(CopyTool, InterruptionLeavesThePreviousVersionAndNoPartialFile) {
     // A large sparse file takes long enough to copy to be interrupted.
     writeFile("src/big.bin", "");
@@ -366,10 +356,10 @@ TEST_F(CopyTool, InterruptionLeavesThePreviousVersionAndNoPartialFile) {
 
     testing_support::RunningProcess tool(request({"src", "dst", "/y"}));
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!writesBelow(tool.pid(), root_ / "dst") && std::chrono::steady_clock::now() < deadline) {
+    while (!testing_support::hasFileOpenBelow(tool.pid(), root_ / "dst") && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_TRUE(writesBelow(tool.pid(), root_ / "dst")) << "the copy never began";
+    ASSERT_TRUE(testing_support::hasFileOpenBelow(tool.pid(), root_ / "dst")) << "the copy never began";
     kill(tool.pid(), SIGINT);
     ProcessOutcome outcome = tool.finish();
 

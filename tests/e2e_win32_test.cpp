@@ -168,8 +168,14 @@ protected:
         startup.hStdError = err;
         PROCESS_INFORMATION process = {};
         std::wstring directory = root_.wstring();
-        BOOL started = CreateProcessW(kTavrix.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, directory.c_str(), &startup, &process);
+        // Wine now and then fails a start with ERROR_INTERNAL_ERROR (about
+        // once in a thousand here); that is the emulator, not tavrix.
+        BOOL started = FALSE;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            started = CreateProcessW(kTavrix.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                     directory.c_str(), &startup, &process);
+            if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+        }
         CloseHandle(in);
         CloseHandle(out);
         CloseHandle(err);

@@ -54,6 +54,14 @@ std::string readWholeFile(const std::string& path) {
     return text.str();
 }
 
+bool hasFileOpenBelow(pid_t pid, const std::string& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        if (std::filesystem::read_symlink(entry.path(), error).string().rfind(folder + "/", 0) == 0) return true;
+    }
+    return false;
+}
+
 std::time_t startOfToday() {
     std::time_t now = std::time(nullptr);
     std::tm fields = *std::localtime(&now);

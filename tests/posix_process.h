@@ -50,6 +50,9 @@ ProcessOutcome runProcess(const ProcessRequest& request);
 
 std::string readWholeFile(const std::string& path);
 
+// Whether process `pid` has a file open below `folder`.
+bool hasFileOpenBelow(pid_t pid, const std::string& folder);
+
 // Local midnight at the start of today.
 std::time_t startOfToday();
 
